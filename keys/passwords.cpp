@@ -1,0 +1,3 @@
+#include "keys/passwords.h"
+
+const char default_network_password[] = "WindLark";

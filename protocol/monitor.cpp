@@ -1,0 +1,4 @@
+#include "protocol/monitor.h"
+
+int TickCounter;
+int StepCounter;
