@@ -4,19 +4,14 @@
 #include <cstring>
 
 #include "app/state.h"
+#include "protocol/frames.h"
 #include "transport/adapters.h"
 
 int BridgeSeen;
 
-namespace {
-
-const uint8_t BroadcastAddress[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-
-}  // namespace
-
 PacketDescriptor* inspect_frame(int adapter) {
     PacketDescriptor* d = take_completed_slot(adapter);
-    if (d == nullptr || d->frame[12] != 0x88 || d->frame[13] != 0x7B) {
+    if (d == nullptr || !is_management_frame(d->frame)) {
         return d;
     }
     const uint8_t* frame = d->frame;

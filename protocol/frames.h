@@ -1,0 +1,96 @@
+// Management frames: Ethernet frames of type 0x887B whose payload is a short list of
+// management entries. This header is the one definition of that wire format: the frame
+// layout, the entry types, the extended command bytes, and the builders of every request.
+//
+// Frame layout (offsets from the start of the Ethernet header):
+//   0  destination (6)     6  source (6)     12  type 0x88 0x7B     14  entry count
+//   15 first entry: type byte, length byte, data from offset 17; a second entry follows it.
+// An answer is recognised by its first entry alone.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "app/state.h"
+
+// Byte offsets within a management frame.
+constexpr size_t FRAME_DESTINATION = 0;
+constexpr size_t FRAME_SOURCE = 6;
+constexpr size_t FRAME_TYPE = 12;
+constexpr size_t FRAME_ENTRY_COUNT = 14;
+constexpr size_t FIRST_ENTRY_TYPE = 15;
+constexpr size_t FIRST_ENTRY_LENGTH = 16;
+constexpr size_t FIRST_ENTRY_DATA = 17;
+
+constexpr uint8_t MANAGEMENT_TYPE_HIGH = 0x88;
+constexpr uint8_t MANAGEMENT_TYPE_LOW = 0x7B;
+
+// The frame as it lies in a buffer; entries are read by offset.
+struct ManagementFrame {
+    MacAddress destination;
+    MacAddress source;
+    uint8_t type[2];
+    uint8_t entry_count;
+    uint8_t entries[1500 - 15];
+};
+static_assert(offsetof(ManagementFrame, source) == FRAME_SOURCE);
+static_assert(offsetof(ManagementFrame, type) == FRAME_TYPE);
+static_assert(offsetof(ManagementFrame, entry_count) == FRAME_ENTRY_COUNT);
+static_assert(offsetof(ManagementFrame, entries) == FIRST_ENTRY_TYPE);
+static_assert(sizeof(ManagementFrame) == 1500);
+
+// One entry: its type, its length byte, then its data.
+struct ManagementEntry {
+    uint8_t type;
+    uint8_t length;
+};
+static_assert(sizeof(ManagementEntry) == 2);
+
+enum class ManagementEntryType : uint8_t {
+    SetNetworkKey = 0x04,      // request: a network key under a key selector
+    StationProbe = 0x07,       // request: empty probe
+    StationProbeReply = 0x08,  // answer: only its source address is used
+    BlockRead = 0x12,          // extended request: a block of bytes at a 3-byte location
+    BlockReadReply = 0x13,     // extended answer: the bytes read
+    MemoryRead = 0x14,         // extended request: a 1- or 2-byte value at a 3-byte location
+    MemoryReadReply = 0x15,    // extended answer: the value read
+    ExtendedCommand = 0x16,    // extended, both ways: marker, command, parameters, check sum
+    ParameterBlock = 0x19,     // both ways: one of the two 50-byte parameter blocks
+    BridgeReport = 0x1A,       // both ways: device kind and up to 15 station records
+    BridgeAnnounce = 0x1E,     // answer: recognised like a bridge report answer
+    KeyParameters = 0x1F,      // request: three bytes sent with or after a SetNetworkKey
+};
+
+// The command byte (offset 19) of an ExtendedCommand entry.
+enum class ExtendedCommand : uint8_t {
+    ExtendedStationList = 0x04,
+    ExtendedSetKey = 0x02,  // mode byte at offset 20: 1 local bridge, 2 remote device
+    ExtendedIdentify = 0xFF,
+};
+
+constexpr uint8_t MEMORY_READ_MARKER = 0xCC;       // MemoryRead requests and answers
+constexpr uint8_t EXTENDED_REQUEST_MARKER = 0xCD;  // ExtendedCommand requests
+constexpr uint8_t EXTENDED_ANSWER_MARKER = 0xAC;   // ExtendedCommand answers
+
+constexpr int PARAMETER_BLOCK_SIZE = 50;
+constexpr uint8_t PARAMETER_ANSWER_LENGTH = 0x33;  // 51: block kind and the 50-byte block
+constexpr size_t PARAMETER_BLOCK_KIND = 17;        // 1 EEPROM block, 2 RAM block
+constexpr size_t PARAMETER_BLOCK_DATA = 18;        // the 50 bytes, offsets 18-67
+
+// Bridge report answers: 15 station records of 12 bytes from offset 24; bytes 0-5 the
+// station address, 6-7 the rate value, little-endian.
+constexpr int REPORT_RECORDS = 15;
+constexpr size_t REPORT_FIRST_RECORD = 24;
+constexpr size_t REPORT_RECORD_SIZE = 12;
+
+extern const MacAddress BroadcastAddress;
+
+// The frame is of type 0x887B.
+inline bool is_management_frame(const uint8_t* frame) {
+    return frame[FRAME_TYPE] == MANAGEMENT_TYPE_HIGH &&
+           frame[FRAME_TYPE + 1] == MANAGEMENT_TYPE_LOW;
+}
+
+inline bool first_entry_is(const uint8_t* frame, ManagementEntryType type) {
+    return frame[FIRST_ENTRY_TYPE] == static_cast<uint8_t>(type);
+}
