@@ -94,3 +94,16 @@ inline bool is_management_frame(const uint8_t* frame) {
 inline bool first_entry_is(const uint8_t* frame, ManagementEntryType type) {
     return frame[FIRST_ENTRY_TYPE] == static_cast<uint8_t>(type);
 }
+
+// ---- Listening --------------------------------------------------------------------------
+
+constexpr uint32_t LISTEN_WINDOW_MS = 500;
+constexpr uint32_t LISTEN_IDLE_SLEEP_MS = 10;
+
+// Decides about one received frame: 1 when it is the awaited answer (and was applied), else 0.
+using FrameMatcher = int (*)(const uint8_t* frame, void* context);
+
+// Listens three windows of 500 ms (the request went out before): every received frame is
+// offered to `match`; a match ends its window at once, and the next window follows all the
+// same; with nothing waiting it sleeps 10 ms. 1 when any window matched, else 0.
+int listen_three_windows(FrameMatcher match, void* context);
