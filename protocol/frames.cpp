@@ -5,6 +5,8 @@
 #include "transport/adapters.h"
 
 const MacAddress BroadcastAddress = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+uint16_t DeviceClock;
+uint16_t AgeLimit;
 
 namespace {
 

@@ -85,6 +85,10 @@ constexpr size_t REPORT_RECORD_SIZE = 12;
 
 extern const MacAddress BroadcastAddress;
 
+// The extended bridge's station clock and station age limit, as last read.
+extern uint16_t DeviceClock;
+extern uint16_t AgeLimit;
+
 // The frame is of type 0x887B.
 inline bool is_management_frame(const uint8_t* frame) {
     return frame[FRAME_TYPE] == MANAGEMENT_TYPE_HIGH &&
