@@ -11,6 +11,7 @@ ReceiveSlot ReceiveSlots[MAX_ADAPTERS][RECEIVE_SLOTS];
 SendSlot SendSlots[2];
 int SendIndex;
 HANDLE ActiveHandle;
+int ReceivedFrameLength;
 OVERLAPPED RequestOverlapped;
 
 const BpfInstruction management_filter_program[4] = {
@@ -190,6 +191,7 @@ int receive_next_frame(uint8_t* buffer) {
     if (d->frame[12] == 0x88 && d->frame[13] == 0x7B) {
         DWORD length = d->length < RECEIVE_FRAME_SIZE ? d->length : RECEIVE_FRAME_SIZE;
         std::memcpy(buffer, d->frame, length);
+        ReceivedFrameLength = static_cast<int>(length);
     }
     rearm_slot(d);
     return 1;

@@ -30,8 +30,11 @@ struct SendSlot {
 
 extern ReceiveSlot ReceiveSlots[MAX_ADAPTERS][RECEIVE_SLOTS];
 extern SendSlot SendSlots[2];
-extern int SendIndex;                 // the send slot of the next send
-extern HANDLE ActiveHandle;           // the adapter the per-adapter steps act on
+extern int SendIndex;  // the send slot of the next send
+extern HANDLE ActiveHandle;
+// The length of the frame receive_next_frame last copied into its caller's buffer, so that
+// parsers never read past what was received.
+extern int ReceivedFrameLength;       // the adapter the per-adapter steps act on
 extern OVERLAPPED RequestOverlapped;  // shared by every request to the library
 
 // Passes only frames of Ethernet type 0x887B.
