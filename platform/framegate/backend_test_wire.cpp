@@ -56,7 +56,11 @@ void* open(const char* name, FramegatePort* port) {
 }
 
 void close(void* state) {
-    wire().ports[index_of(state)] = nullptr;
+    // The wire may have been installed afresh while the adapter was open.
+    size_t index = index_of(state);
+    if (index < wire().ports.size()) {
+        wire().ports[index] = nullptr;
+    }
     delete static_cast<OpenAdapter*>(state);
 }
 
