@@ -111,3 +111,78 @@ using FrameMatcher = int (*)(const uint8_t* frame, void* context);
 // offered to `match`; a match ends its window at once, and the next window follows all the
 // same; with nothing waiting it sleeps 10 ms. 1 when any window matched, else 0.
 int listen_three_windows(FrameMatcher match, void* context);
+
+// ---- Requests -----------------------------------------------------------------------------
+// Every builder that sends takes the adapter index first and returns send_frame's result.
+// Bytes a request does not name are 0; some length bytes differ from the data that follows
+// (the bridges expect exactly these bytes).
+
+// The sum modulo 65536 of `count` bytes, as the extended requests carry it (high byte first).
+uint16_t check_sum(const uint8_t* bytes, size_t count);
+// Writes the check sum of frame bytes `from` to `to_inclusive` at `at`, high byte first.
+void put_check_sum(uint8_t* frame, size_t at, size_t from, size_t to_inclusive);
+// Starts a request of `length` bytes in `frame`: zeroes it, fills the addresses, the type and
+// one entry of `entry_type` whose length byte is `entry_length`. Returns `frame`.
+uint8_t* begin_request(uint8_t* frame, int length, const uint8_t* source,
+                       const uint8_t* destination, ManagementEntryType entry_type,
+                       uint8_t entry_length);
+
+int send_station_probe(int adapter, const uint8_t* source, const uint8_t* destination);
+// A probe from CurrentAdapter's settings address to broadcast.
+int probe_stations_broadcast();
+// A probe to every station in use in CurrentAdapter's table.
+int probe_known_stations();
+int send_bridge_report_request(int adapter, const uint8_t* source, const uint8_t* destination);
+// Selector 0x00 asks for the EEPROM block (answer kind 1), 0x10 for the RAM block (kind 2).
+int send_parameter_request(int adapter, const uint8_t* source, const uint8_t* destination,
+                           uint8_t selector);
+// Sends the parameter request on CurrentAdapter only when a bridge of a known kind is there.
+int request_parameter_block(uint8_t selector);
+int send_key_parameters(int adapter, const uint8_t* source, const uint8_t* destination,
+                        uint8_t first, uint8_t second, uint8_t third);
+
+constexpr int SET_NETWORK_KEY_LENGTH = 32;
+// Fills the 32-byte key frame: one SetNetworkKey entry, or with `with_parameters` a second,
+// KeyParameters, entry carrying first, second and third.
+void build_set_network_key(uint8_t* frame, const uint8_t* source, const uint8_t* destination,
+                           uint8_t selector, const uint8_t* key, int with_parameters, uint8_t first,
+                           uint8_t second, uint8_t third);
+
+int send_extended_identify(int adapter);
+int send_extended_station_list_request(int adapter);
+// Sets the key of the local bridge (mode 1).
+int send_extended_set_key(int adapter, const uint8_t* source, const uint8_t* destination,
+                          const uint8_t* key);
+// Sets a key on a remote device (mode 2).
+int send_extended_remote_key(int adapter, const uint8_t* source, const uint8_t* destination,
+                             const uint8_t* key_a, const uint8_t* key_b);
+
+// ---- Answers ------------------------------------------------------------------------------
+
+inline bool is_station_probe_reply(const uint8_t* frame) {
+    return is_management_frame(frame) &&
+           first_entry_is(frame, ManagementEntryType::StationProbeReply);
+}
+
+inline bool is_parameter_block_answer(const uint8_t* frame) {
+    return is_management_frame(frame) &&
+           first_entry_is(frame, ManagementEntryType::ParameterBlock) &&
+           frame[FIRST_ENTRY_LENGTH] == PARAMETER_ANSWER_LENGTH;
+}
+
+// A bridge report other than a request (byte 17 of a request is 0x80), as the monitor takes it.
+inline bool is_bridge_report_answer(const uint8_t* frame) {
+    return first_entry_is(frame, ManagementEntryType::BridgeReport) &&
+           frame[FIRST_ENTRY_DATA] != 0x80;
+}
+
+inline bool is_extended_answer(const uint8_t* frame, ExtendedCommand command) {
+    return is_management_frame(frame) &&
+           first_entry_is(frame, ManagementEntryType::ExtendedCommand) &&
+           frame[18] == EXTENDED_ANSWER_MARKER && frame[19] == static_cast<uint8_t>(command);
+}
+
+// A remote device's answer to the remote-key request (mode 2).
+inline bool is_extended_set_key_answer(const uint8_t* frame) {
+    return is_extended_answer(frame, ExtendedCommand::ExtendedSetKey) && frame[20] == 0x02;
+}

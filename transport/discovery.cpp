@@ -1,7 +1,12 @@
-// The bridge recognition rules that every frame taken from an adapter passes.
+// Local device discovery, and the bridge recognition rules that every frame taken from an
+// adapter passes.
 #include "transport/discovery.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "platform/win/kernel.h"
 
 #include "app/state.h"
 #include "protocol/frames.h"
@@ -38,4 +43,131 @@ PacketDescriptor* inspect_frame(int adapter) {
         record.status_answered = 1;
     }
     return d;
+}
+
+const char* const DeviceKindNames[DEVICE_KIND_NAMES] = {
+    "PLC Device", "PLC Device", "PLC Device", "PLC Device", "PLC Device",
+};
+
+namespace {
+
+constexpr int DISCOVERY_ATTEMPTS = 5;
+constexpr int PARAMETER_ATTEMPTS = 3;
+constexpr int DISCOVERY_REQUEST_LENGTH = 204;
+
+char UnknownKindName[40];
+
+bool is_zero_address(const uint8_t* address) {
+    for (int i = 0; i < 6; ++i) {
+        if (address[i] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+const char* device_kind_name(int kind) {
+    if (kind >= 0 && kind < DEVICE_KIND_NAMES) {
+        return DeviceKindNames[kind];
+    }
+    std::snprintf(UnknownKindName, sizeof UnknownKindName, "Unknown device (kind %d)", kind);
+    return UnknownKindName;
+}
+
+int send_discovery_request(int adapter) {
+    auto* frame = static_cast<uint8_t*>(std::calloc(MAX_FRAME_LENGTH, 1));
+    if (frame == nullptr) {
+        return 0;
+    }
+    const AdapterRecordEntry& record = AdapterRecord[adapter];
+    const uint8_t* source =
+        is_zero_address(record.bridge_address) ? record.address : record.bridge_address;
+    begin_request(frame, DISCOVERY_REQUEST_LENGTH, source, BroadcastAddress,
+                  ManagementEntryType::BridgeReport, 0xBB);
+    frame[FIRST_ENTRY_DATA] = 0x80;
+    int result = send_frame(adapter, frame, DISCOVERY_REQUEST_LENGTH);
+    std::free(frame);
+    return result;
+}
+
+int wait_for_bridge(int adapter, uint32_t timeout_ms) {
+    ActiveHandle = AdapterRecord[adapter].handle;
+    int found = 0;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout_ms && found == 0) {
+        BridgeSeen = 0;
+        PacketDescriptor* d = inspect_frame(adapter);
+        if (BridgeSeen == 1) {
+            BridgeSeen = 0;
+            found = 1;
+        }
+        if (d != nullptr) {
+            rearm_slot(d);
+        }
+        Sleep(0);
+    }
+    return found;
+}
+
+int probe_bridges() {
+    for (int a = 0; a < AdapterCount; ++a) {
+        AdapterRecordEntry& record = AdapterRecord[a];
+        int answered = 0;
+        for (int j = 0; j < DISCOVERY_ATTEMPTS && answered == 0; ++j) {
+            send_discovery_request(a);
+            if (wait_for_bridge(a, 50 + 400 * static_cast<uint32_t>(j)) == 1) {
+                record.missed_probes = 0;
+                answered = 1;
+            }
+        }
+        if (answered == 0 && record.missed_probes == DISCOVERY_ATTEMPTS) {
+            record.missed_probes = 0;
+            record.bridge_present = 0;
+        } else {
+            ++record.missed_probes;
+        }
+    }
+    return 1;
+}
+
+int probe_parameter_block(int adapter) {
+    AdapterRecordEntry& record = AdapterRecord[adapter];
+    int answered = 0;
+    for (int i = 0; i < PARAMETER_ATTEMPTS && answered == 0; ++i) {
+        send_parameter_request(adapter, record.address, BroadcastAddress, 0x00);
+        if (wait_for_bridge(adapter, 50 + 4 * static_cast<uint32_t>(i)) == 1) {
+            record.missed_probes = 0;
+            answered = 1;
+        }
+    }
+    if (answered == 0 && record.missed_probes == PARAMETER_ATTEMPTS) {
+        record.missed_probes = 0;
+        record.status_answered = 0;
+    } else {
+        ++record.missed_probes;
+    }
+    return 1;
+}
+
+int discover_bridges() {
+    if (open_all_adapters() == 0) {
+        return 0;
+    }
+    probe_bridges();
+    int found = 0;
+    for (int a = 0; a < AdapterCount; ++a) {
+        AdapterRecordEntry& record = AdapterRecord[a];
+        if (record.bridge_present != 1) {
+            continue;
+        }
+        if (record.device_kind >= 1 && record.device_kind <= 3) {
+            probe_parameter_block(a);
+            found = 1;
+        } else {
+            record.bridge_present = 0;
+        }
+    }
+    return found;
 }
