@@ -24,6 +24,7 @@ struct Queue {
     int quit_code = 0;
     UINT_PTR next_timer_id = 1;
     WindowDispatcher dispatcher = nullptr;
+    IdleHook idle = nullptr;
 };
 
 Queue& queue() {
@@ -77,6 +78,10 @@ bool take_message(MSG* msg, bool remove) {
     return false;
 }
 
+IdleHook q_idle() {
+    return queue().idle;
+}
+
 bool anything_posted() {
     return !queue().posted.empty() || queue().quit_pending;
 }
@@ -87,6 +92,12 @@ BOOL GetMessageA(MSG* msg, HWND, UINT, UINT) {
     for (;;) {
         if (take_message(msg, true)) {
             return msg->message == WM_QUIT ? FALSE : TRUE;
+        }
+        if (q_idle() != nullptr) {
+            q_idle()();
+            if (take_message(msg, true)) {
+                return msg->message == WM_QUIT ? FALSE : TRUE;
+            }
         }
         Timer* timer = earliest_timer();
         uint64_t deadline = timer == nullptr ? UINT64_MAX : timer->due;
@@ -168,8 +179,14 @@ void message_loop_set_window_dispatcher(WindowDispatcher dispatcher) {
     queue().dispatcher = dispatcher;
 }
 
+void message_loop_set_idle_hook(IdleHook hook) {
+    queue().idle = hook;
+}
+
 void message_loop_reset() {
     WindowDispatcher dispatcher = queue().dispatcher;
+    IdleHook idle = queue().idle;
     queue() = Queue{};
     queue().dispatcher = dispatcher;
+    queue().idle = idle;
 }

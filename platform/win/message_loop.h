@@ -64,5 +64,10 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 using WindowDispatcher = LRESULT (*)(const MSG* msg);
 void message_loop_set_window_dispatcher(WindowDispatcher dispatcher);
 
-// For tests: empties the queue and forgets every timer and the quit request.
+// For the window layer: called each time GetMessageA is about to wait, so a frontend can draw
+// what changed before the thread sleeps.
+using IdleHook = void (*)();
+void message_loop_set_idle_hook(IdleHook hook);
+
+// For tests: empties the queue and forgets every timer and the quit request (the hooks stay).
 void message_loop_reset();

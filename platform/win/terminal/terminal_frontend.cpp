@@ -1,0 +1,6 @@
+#include "platform/win/frontend.h"
+
+Frontend* terminal_frontend() {
+    static Frontend f;
+    return &f;
+}
