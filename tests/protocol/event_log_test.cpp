@@ -19,7 +19,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
 
 // Wednesday 2 January 1980, 02:03:55 in the zone of the tests (two hours east of UTC).
 constexpr time_t WhenTheEventsHappen = 315619435;
@@ -54,7 +53,7 @@ int line_count(const std::string& text) {
 
 // A ParameterBlock answer of `kind` carrying `block`, `length` bytes long (68 when whole).
 Bytes block_answer(uint8_t kind, const Bytes& block, size_t length = 68) {
-    Bytes f = management_frame(LocalBridge, 0x19, 68);
+    Bytes f = management_frame(BridgeAddress, 0x19, 68);
     f[FIRST_ENTRY_LENGTH] = PARAMETER_ANSWER_LENGTH;
     f[PARAMETER_BLOCK_KIND] = kind;
     std::copy(block.begin(), block.end(), f.begin() + PARAMETER_BLOCK_DATA);

@@ -10,8 +10,6 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 // A record of `size` bytes: `first`, then `fill`.
 Bytes record(uint8_t first, uint8_t fill, size_t size = 24) {
     Bytes r(size, fill);
@@ -30,7 +28,7 @@ Bytes list_entry(const Bytes& r) {
 // A station-list answer holding `entries` back to back; its byte 20, the first record's first
 // byte, is the count of entries to unpack. Padded to 60 bytes, or cut to `length`.
 Bytes list_answer(const std::vector<Bytes>& entries, size_t length = 0) {
-    Bytes f = management_frame(LocalBridge, 0x16);
+    Bytes f = management_frame(BridgeAddress, 0x16);
     f.resize(FIRST_ENTRY_TYPE);
     f[FRAME_ENTRY_COUNT] = static_cast<uint8_t>(entries.size());
     for (const Bytes& e : entries) {

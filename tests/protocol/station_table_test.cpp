@@ -37,7 +37,7 @@ bool holds(int index, Mac address) {
 // A bridge report answer from the local bridge with (address, rate value) records in order.
 std::vector<uint8_t> report(const std::vector<std::pair<Mac, uint16_t>>& records,
                             size_t length = 204) {
-    std::vector<uint8_t> f = management_frame(LocalBridge, 0x1A, length);
+    std::vector<uint8_t> f = management_frame(BridgeAddress, 0x1A, length);
     f[FIRST_ENTRY_LENGTH] = 0xBB;
     f[FIRST_ENTRY_DATA] = 0x02;  // device kind 2, an answer
     for (size_t k = 0; k < records.size(); ++k) {
@@ -56,7 +56,7 @@ class StationTable : public OnTheWire {
 
 TEST_F(StationTable, ProbeRepliesFillTheLowestFreeEntryAndCountSightings) {
     Mac bridge;
-    std::memcpy(bridge.b, LocalBridge, 6);
+    std::memcpy(bridge.b, BridgeAddress, 6);
     reply_from(bridge);
     EXPECT_EQ(table()[0].in_use, 0) << "the local bridge is no station";
 
