@@ -8,9 +8,14 @@
 
 namespace {
 
+// The backend's state of each open adapter: its index. Held in a fixed table rather than
+// allocated, so a program that ends with adapters open leaves nothing behind.
 struct OpenAdapter {
     size_t index;
+    bool open;
 };
+constexpr size_t MaxAdapters = 16;
+OpenAdapter Adapters[MaxAdapters];
 
 // The scenario named by FRAMEGATE_EMULATE, loaded once; a problem is reported once.
 bool ensure_loaded() {
@@ -32,11 +37,6 @@ bool ensure_loaded() {
     return false;
 }
 
-std::vector<bool>& open_flags() {
-    static std::vector<bool> flags;
-    return flags;
-}
-
 bool list(std::vector<std::string>* names) {
     if (!ensure_loaded()) {
         return false;
@@ -49,28 +49,24 @@ bool list(std::vector<std::string>* names) {
 
 void* open(const char* name, FramegatePort* port) {
     int index = emulator_find_adapter(name);
-    if (index < 0) {
+    if (index < 0 || static_cast<size_t>(index) >= MaxAdapters) {
         return nullptr;
     }
-    std::vector<bool>& flags = open_flags();
-    flags.resize(emulator_adapter_count(), false);
-    if (flags[static_cast<size_t>(index)]) {
+    OpenAdapter& adapter = Adapters[index];
+    if (adapter.open) {
         return nullptr;  // one open at a time, as a driver allows
     }
-    flags[static_cast<size_t>(index)] = true;
-    emulator_attach(static_cast<size_t>(index), [port](const uint8_t* frame, size_t length) {
+    adapter = {static_cast<size_t>(index), true};
+    emulator_attach(adapter.index, [port](const uint8_t* frame, size_t length) {
         framegate_port_receive(port, frame, length);
     });
-    return new OpenAdapter{static_cast<size_t>(index)};
+    return &adapter;
 }
 
 void close(void* state) {
     auto* adapter = static_cast<OpenAdapter*>(state);
     emulator_detach(adapter->index);
-    if (adapter->index < open_flags().size()) {
-        open_flags()[adapter->index] = false;
-    }
-    delete adapter;
+    adapter->open = false;
 }
 
 bool address(void* state, uint8_t mac[6]) {
@@ -99,7 +95,6 @@ extern const FramegateBackend EmulatedBackend = {
 };
 
 void emulator_backend_install() {
-    open_flags().clear();
     framegate_use_backend(&EmulatedBackend);
 }
 
