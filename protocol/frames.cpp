@@ -166,17 +166,29 @@ int send_extended_remote_key(int adapter, const uint8_t* source, const uint8_t* 
     return send_frame(adapter, f, 42);
 }
 
+int take_frame(uint8_t* buffer) {
+    buffer[FRAME_TYPE] = 0;
+    buffer[FIRST_ENTRY_TYPE] = 0;
+    return receive_next_frame(buffer);
+}
+
+int listen_window(FrameMatcher match, void* context, uint32_t idle_sleep_ms) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < LISTEN_WINDOW_MS) {
+        if (take_frame(ListenBuffer) == 0) {
+            Sleep(idle_sleep_ms);
+        } else if (match(ListenBuffer, context) != 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
 int listen_three_windows(FrameMatcher match, void* context) {
     int matched = 0;
     for (int window = 0; window < 3; ++window) {
-        DWORD start = GetTickCount();
-        while (GetTickCount() - start < LISTEN_WINDOW_MS) {
-            if (receive_next_frame(ListenBuffer) == 0) {
-                Sleep(LISTEN_IDLE_SLEEP_MS);
-            } else if (match(ListenBuffer, context) != 0) {
-                matched = 1;
-                break;
-            }
+        if (listen_window(match, context, LISTEN_IDLE_SLEEP_MS) == 1) {
+            matched = 1;
         }
     }
     return matched;

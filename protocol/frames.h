@@ -101,15 +101,24 @@ inline bool first_entry_is(const uint8_t* frame, ManagementEntryType type) {
 
 // ---- Listening --------------------------------------------------------------------------
 
+// receive_next_frame for the protocol: 1 when a frame was taken, 0 when none waited. A frame
+// of another type leaves the buffer's bytes as they were; its type and first entry type are
+// cleared first, so that the previous frame can never be handled a second time.
+int take_frame(uint8_t* buffer);
+
 constexpr uint32_t LISTEN_WINDOW_MS = 500;
 constexpr uint32_t LISTEN_IDLE_SLEEP_MS = 10;
 
 // Decides about one received frame: 1 when it is the awaited answer (and was applied), else 0.
 using FrameMatcher = int (*)(const uint8_t* frame, void* context);
 
-// Listens three windows of 500 ms (the request went out before): every received frame is
-// offered to `match`; a match ends its window at once, and the next window follows all the
-// same; with nothing waiting it sleeps 10 ms. 1 when any window matched, else 0.
+// Listens one window of 500 ms: every received frame is offered to `match` until one matches,
+// which ends the window at once; with nothing waiting it sleeps `idle_sleep_ms`. 1 when a
+// frame matched, else 0.
+int listen_window(FrameMatcher match, void* context, uint32_t idle_sleep_ms);
+// Listens three windows of 500 ms (the request went out before), sleeping 10 ms while nothing
+// waits; a window that ends at a match is followed by the next all the same. 1 when any window
+// matched, else 0.
 int listen_three_windows(FrameMatcher match, void* context);
 
 // ---- Requests -----------------------------------------------------------------------------
