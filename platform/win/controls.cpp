@@ -198,6 +198,10 @@ LRESULT control_message(Window* w, UINT message, WPARAM wparam, LPARAM lparam) {
             return copy_text_out(w->text, wparam, lparam);
         case WM_GETTEXTLENGTH:
             return static_cast<LRESULT>(w->text.size());
+        case WM_SETFONT:
+            w->font_weight = font_weight_of(reinterpret_cast<HFONT>(wparam));
+            window_changed(w);
+            return 0;
         default:
             break;
     }

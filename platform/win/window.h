@@ -24,6 +24,9 @@ struct HICON__;
 using HICON = HICON__*;
 struct HBITMAP__;
 using HBITMAP = HBITMAP__*;
+struct HFONT__;
+using HFONT = HFONT__*;
+using HGDIOBJ = void*;
 struct HMENU__;
 using HMENU = HMENU__*;
 using HCURSOR = HICON;
@@ -234,6 +237,17 @@ BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
 // Copies at most `max_count` - 1 characters and a terminating NUL; returns the count copied.
 UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int max_count);
 LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam);
+
+// ---- Fonts ----------------------------------------------------------------------------------
+
+constexpr int FW_NORMAL = 400;
+constexpr int FW_BOLD = 700;
+
+// A font for WM_SETFONT. Only the weight shows in the terminal (bold from FW_BOLD on).
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strike_out, DWORD char_set, DWORD out_precision,
+                  DWORD clip_precision, DWORD quality, DWORD pitch_and_family, LPCSTR face_name);
+BOOL DeleteObject(HGDIOBJ object);
 
 // ---- Windows --------------------------------------------------------------------------------
 

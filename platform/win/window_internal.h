@@ -109,6 +109,7 @@ struct Window {
     UINT box_type = 0;  // message boxes: MB_* of the box
     const ImageResource* icon = nullptr;
     const ImageResource* image = nullptr;  // pictures
+    int font_weight = FW_NORMAL;           // from WM_SETFONT
 
     EditState edit;
     ProgressState progress;
@@ -150,6 +151,8 @@ LRESULT control_message(Window* w, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT list_view_message(Window* w, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT progress_message(Window* w, UINT message, WPARAM wparam, LPARAM lparam);
 void edit_set_text(Window* w, const std::string& text);
+// The weight of a font from CreateFontA; FW_NORMAL for anything else.
+int font_weight_of(HFONT font);
 // Typing: printable characters replace the selection, within the limit; not in read-only edits.
 void edit_type(Window* w, const std::string& text);
 bool control_takes_focus(Window* w);

@@ -7,6 +7,7 @@
 std::vector<std::string> SheetLog;
 HWND PageWindow[3];
 void (*OnCommand)(HWND page, int id) = nullptr;
+void (*OnInit)(HWND page, int index) = nullptr;
 
 namespace {
 
@@ -69,6 +70,9 @@ INT_PTR page_proc(int index, HWND window, UINT message, WPARAM wparam, LPARAM lp
     std::string name = Names[index];
     if (message == WM_INITDIALOG) {
         SheetLog.push_back(name + " init");
+        if (OnInit != nullptr) {
+            OnInit(window, index);
+        }
     } else if (message == WM_NOTIFY) {
         UINT code = reinterpret_cast<NMHDR*>(lparam)->code;
         const char* what = code == PSN_SETACTIVE    ? "setactive"

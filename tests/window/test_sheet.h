@@ -17,5 +17,7 @@ constexpr int ScanDialogId = 900, ScanBar = 1;
 
 // The three pages in order Alpha, Beta, Gamma; `flags` for the header, `callback` optional.
 INT_PTR run_test_sheet(DWORD flags, PFNPROPSHEETCALLBACK callback = nullptr);
-// What happens on a button of a page, set by a test (the default logs the command).
+// What happens on a button of a page, set by a test (the default logs the command), and when a
+// page is created.
 extern void (*OnCommand)(HWND page, int id);
+extern void (*OnInit)(HWND page, int index);

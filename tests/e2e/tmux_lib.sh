@@ -1,0 +1,71 @@
+# Helpers for end-to-end tests that run a program in its own tmux server, 80 x 24, as a person
+# would: type keys, read the screen. Source it, then call tmux_start.
+set -euo pipefail
+
+TMUX_SOCKET="lw-e2e-$$-$RANDOM"
+TMUX_WORK=$(mktemp -d)
+
+tmux_cleanup() {
+    tmux -L "$TMUX_SOCKET" kill-server 2>/dev/null || true
+    rm -rf "$TMUX_WORK"
+}
+trap tmux_cleanup EXIT
+
+if ! command -v tmux >/dev/null; then
+    echo "tmux is not installed; skipping"
+    exit 77
+fi
+
+# tmux_start <command...>: runs the command in a fresh 80 x 24 pane. When it ends, its exit
+# status goes to $TMUX_WORK/status and the pane stays for inspection.
+tmux_start() {
+    local cmd
+    cmd=$(printf '%q ' "$@")
+    tmux -L "$TMUX_SOCKET" -f /dev/null new-session -d -x 80 -y 24 \
+        "env LANG=C.UTF-8 TERM=xterm-256color $cmd; echo \$? > $TMUX_WORK/status; sleep 600"
+}
+
+tmux_screen() {
+    tmux -L "$TMUX_SOCKET" capture-pane -p
+}
+
+tmux_keys() {
+    tmux -L "$TMUX_SOCKET" send-keys "$@"
+}
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- screen ---"
+    tmux_screen || true
+    exit 1
+}
+
+# wait_for <fixed text>: until the screen shows it (10 s at most).
+wait_for() {
+    for _ in $(seq 1 100); do
+        tmux_screen | grep -qF -- "$1" && return 0
+        sleep 0.1
+    done
+    fail "the screen never showed '$1'"
+}
+
+# wait_gone <fixed text>: until the screen no longer shows it.
+wait_gone() {
+    for _ in $(seq 1 100); do
+        tmux_screen | grep -qF -- "$1" || return 0
+        sleep 0.1
+    done
+    fail "the screen still shows '$1'"
+}
+
+# wait_exit: until the program has ended; prints its exit status.
+wait_exit() {
+    for _ in $(seq 1 100); do
+        if [ -s "$TMUX_WORK/status" ]; then
+            cat "$TMUX_WORK/status"
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "the program did not end"
+}
