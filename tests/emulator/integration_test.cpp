@@ -10,6 +10,7 @@
 #include "platform/win/kernel.h"
 #include "protocol/extended.h"
 #include "protocol/frames.h"
+#include "protocol/stations.h"
 #include "tests/emulator/emulated_network.h"
 #include "transport/adapters.h"
 #include "transport/discovery.h"
@@ -33,6 +34,7 @@ class Integration : public ::testing::Test {
     // A fresh network from a shipped scenario, and the records of a program that never ran.
     void use(const std::string& scenario, const std::vector<std::string>& commands = {}) {
         std::memset(AdapterRecord, 0, sizeof AdapterRecord);
+        std::memset(AdapterSettings, 0, sizeof AdapterSettings);
         std::string error;
         ASSERT_TRUE(emulator_load_file(std::string(SCENARIO_DIR) + "/" + scenario, &error))
             << error;
@@ -70,6 +72,128 @@ class Integration : public ::testing::Test {
         return from;
     }
 };
+
+// The requests of one analysis, in the order of the monitor's cycle, each followed by the
+// drain that hands the answers to the station table, as the monitor's ticks do.
+class Analysis : public Integration {
+  protected:
+    void connect(const std::string& scenario) {
+        use(scenario);
+        ASSERT_EQ(discover_bridges(), 1);
+        CurrentAdapter = 0;
+        std::memcpy(AdapterSettings[0].adapter_address, AdapterRecord[0].address, 6);
+    }
+
+    void empty_table() {
+        for (StationEntry& e : AdapterSettings[0].stations) {
+            e.in_use = 0;
+            e.rate_mbps = 0.0;
+        }
+    }
+
+    void drain_into_table(uint32_t ms) {
+        for (const Bytes& f : drain(ms)) {
+            if (is_station_probe_reply(f.data())) {
+                record_station_reply(f.data());
+            } else if (is_bridge_report_answer(f.data())) {
+                estimate_station_rates(f.data());
+            }
+        }
+    }
+
+    void standard_analysis() {
+        probe_stations_broadcast();
+        drain_into_table(2000);
+        probe_known_stations();
+        drain_into_table(2000);
+        send_bridge_report_request(0, AdapterRecord[0].address, BroadcastAddress);
+        drain_into_table(200);
+    }
+
+    void extended_analysis() {
+        send_extended_station_list_request(0);
+        receive_extended_station_list();
+        read_device_clock(0);
+        read_age_limit(0);
+        fill_stations_from_extended_list(0);
+    }
+
+    // The stations in use, in table order, with their rates.
+    std::vector<std::pair<EmuMac, double>> table() {
+        std::vector<std::pair<EmuMac, double>> out;
+        for (const StationEntry& e : AdapterSettings[0].stations) {
+            if (e.in_use != 0) {
+                out.push_back({record_mac(e.address), e.rate_mbps});
+            }
+        }
+        return out;
+    }
+
+    // The estimate for a report's rate value, evaluated in the order the estimate takes.
+    static double standard_rate(uint16_t n) {
+        return n * 0.023809523809523808 * 1.1434511434511434 - 0.12978912978912938;
+    }
+};
+
+TEST_F(Analysis, AStandardAnalysisFillsTheTableWithTheScenariosRates) {
+    connect("home.json");
+    standard_analysis();
+    std::vector<std::pair<EmuMac, double>> expected = {
+        {mac("02:a0:00:00:02:01"), standard_rate(1000)},
+        {mac("02:a0:00:00:02:02"), standard_rate(90)},
+        {mac("02:a0:00:00:02:03"), standard_rate(420)},
+    };
+    EXPECT_EQ(table(), expected);
+    EXPECT_EQ(expected[0].second, 27.095238095238088);
+}
+
+TEST_F(Analysis, AnExtendedAnalysisFillsTheTableWithRateClassesAndAges) {
+    connect("extended.json");
+    extended_analysis();
+    EXPECT_EQ(AgeLimit, 30);
+    // The station that left 10 counts before the start is still young; the one that left
+    // 300 counts before is past the age limit.
+    std::vector<std::pair<EmuMac, double>> expected = {
+        {mac("02:a0:00:00:12:01"), 31.4},
+        {mac("02:a0:00:00:12:02"), 9.0},
+        {mac("02:a0:00:00:12:03"), 47.1},
+    };
+    EXPECT_EQ(table(), expected);
+
+    // 25 seconds on (the station clock wraps meanwhile), the young one has aged out too.
+    drain(25000);
+    extended_analysis();
+    expected.pop_back();
+    EXPECT_EQ(table(), expected);
+}
+
+TEST_F(Analysis, ANewKeyOnTheBridgeEmptiesTheNextAnalysisAndTheKeyOnAStationBringsItBack) {
+    connect("home.json");
+    standard_analysis();
+    ASSERT_EQ(table().size(), 3u);
+
+    const uint8_t* own = AdapterRecord[0].address;
+    uint8_t network_key[8];
+    std::memcpy(network_key, derive_key("NewHome-2024"), 8);
+    uint8_t frame[SET_NETWORK_KEY_LENGTH];
+    build_set_network_key(frame, own, BroadcastAddress, 1, network_key, 1, 0x40, 0x00, 0x01);
+    send_frame(0, frame, SET_NETWORK_KEY_LENGTH);
+    empty_table();
+    standard_analysis();
+    EXPECT_TRUE(table().empty());
+
+    uint8_t device_key[8];
+    std::memcpy(device_key, derive_key("ATTIC-0203"), 8);
+    const uint8_t attic[6] = {0x02, 0xa0, 0x00, 0x00, 0x02, 0x03};
+    build_set_network_key(frame, own, BroadcastAddress, 0, device_key, 1, 0x40, 0x01, 0x00);
+    send_frame(0, frame, SET_NETWORK_KEY_LENGTH);
+    build_set_network_key(frame, own, attic, 1, network_key, 0, 0, 0, 0);
+    send_frame(0, frame, SET_NETWORK_KEY_LENGTH);
+    empty_table();
+    standard_analysis();
+    std::vector<std::pair<EmuMac, double>> expected = {{record_mac(attic), standard_rate(420)}};
+    EXPECT_EQ(table(), expected);
+}
 
 TEST_F(Integration, DiscoveryFindsTheBridgesOfEachScenario) {
     struct Case {
