@@ -1,15 +1,24 @@
 // linkwarden's transport and protocol code against the emulated network, in virtual time:
-// discovery finds the scenario's bridges, the extended transactions read what the extended
-// bridge holds, keys set with the program's requests change who answers, and the faults give
-// the behaviour the program is built for.
+// discovery finds the scenario's bridges, the monitor's analyses fill the station table with
+// the scenario's rates, the extended transactions read what the extended bridge holds, the key
+// transactions change which stations are found, and the faults give the behaviour the program
+// is built for.
+#include <unistd.h>
+
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "app/state.h"
 #include "emulator/backend.h"
 #include "keys/passwords.h"
 #include "platform/win/kernel.h"
+#include "platform/win/message_loop.h"
+#include "protocol/event_log.h"
 #include "protocol/extended.h"
 #include "protocol/frames.h"
+#include "protocol/key_transactions.h"
+#include "protocol/monitor.h"
 #include "protocol/stations.h"
 #include "tests/emulator/emulated_network.h"
 #include "transport/adapters.h"
@@ -35,6 +44,7 @@ class Integration : public ::testing::Test {
     void use(const std::string& scenario, const std::vector<std::string>& commands = {}) {
         std::memset(AdapterRecord, 0, sizeof AdapterRecord);
         std::memset(AdapterSettings, 0, sizeof AdapterSettings);
+        std::memset(ParameterMirror, 0, sizeof ParameterMirror);
         std::string error;
         ASSERT_TRUE(emulator_load_file(std::string(SCENARIO_DIR) + "/" + scenario, &error))
             << error;
@@ -73,49 +83,50 @@ class Integration : public ::testing::Test {
     }
 };
 
-// The requests of one analysis, in the order of the monitor's cycle, each followed by the
-// drain that hands the answers to the station table, as the monitor's ticks do.
+// linkwarden after its Connect: the monitor's 100 ms timer runs, and each analysis is
+// started as the pages start it and ends when the monitor ends it.
 class Analysis : public Integration {
   protected:
-    void connect(const std::string& scenario) {
-        use(scenario);
+    void SetUp() override {
+        Integration::SetUp();
+        message_loop_reset();
+        // The event log goes to the working directory: give each test its own.
+        std::string dir = testing::TempDir() + "/emulator-analysis-" + std::to_string(getpid());
+        std::filesystem::create_directories(dir);
+        std::filesystem::current_path(dir);
+        std::filesystem::remove("plc.log");
+    }
+
+    void connect(const std::string& scenario, const std::vector<std::string>& commands = {}) {
+        use(scenario, commands);
         ASSERT_EQ(discover_bridges(), 1);
         CurrentAdapter = 0;
         std::memcpy(AdapterSettings[0].adapter_address, AdapterRecord[0].address, 6);
+        send_extended_identify(0);
+        ExtendedProtocol[0] = wait_extended_identify() == 1 && read_device_info(0) == 1;
+        BusyGate = 0;
+        SetTimer(nullptr, 0, MONITOR_PERIOD_MS, monitor_tick);
     }
 
-    void empty_table() {
+    // Empties the table, runs an analysis to its end and returns how long it took.
+    uint64_t analyse() {
         for (StationEntry& e : AdapterSettings[0].stations) {
             e.in_use = 0;
             e.rate_mbps = 0.0;
         }
+        ProgressActive = 1;
+        start_analysis();
+        uint64_t start = clock_now();
+        pump_while([] { return ProgressActive == 1; }, 20000);
+        return clock_now() - start;
     }
 
-    void drain_into_table(uint32_t ms) {
-        for (const Bytes& f : drain(ms)) {
-            if (is_station_probe_reply(f.data())) {
-                record_station_reply(f.data());
-            } else if (is_bridge_report_answer(f.data())) {
-                estimate_station_rates(f.data());
-            }
+    void pump_while(bool (*going)(), uint64_t at_most_ms) {
+        uint64_t end = clock_now() + at_most_ms;
+        MSG msg;
+        while (going() && clock_now() < end && GetMessageA(&msg, nullptr, 0, 0)) {
+            DispatchMessageA(&msg);
         }
-    }
-
-    void standard_analysis() {
-        probe_stations_broadcast();
-        drain_into_table(2000);
-        probe_known_stations();
-        drain_into_table(2000);
-        send_bridge_report_request(0, AdapterRecord[0].address, BroadcastAddress);
-        drain_into_table(200);
-    }
-
-    void extended_analysis() {
-        send_extended_station_list_request(0);
-        receive_extended_station_list();
-        read_device_clock(0);
-        read_age_limit(0);
-        fill_stations_from_extended_list(0);
     }
 
     // The stations in use, in table order, with their rates.
@@ -133,11 +144,20 @@ class Analysis : public Integration {
     static double standard_rate(uint16_t n) {
         return n * 0.023809523809523808 * 1.1434511434511434 - 0.12978912978912938;
     }
+
+    static std::array<uint8_t, 8> key_of(const char* password) {
+        std::array<uint8_t, 8> key;
+        std::memcpy(key.data(), derive_key(password), 8);
+        return key;
+    }
 };
 
-TEST_F(Analysis, AStandardAnalysisFillsTheTableWithTheScenariosRates) {
+TEST_F(Analysis, AStandardAnalysisFillsTheTableWithTheScenariosRatesAndEndsOnTheReport) {
     connect("home.json");
-    standard_analysis();
+    ASSERT_EQ(ExtendedProtocol[0], 0);
+    uint64_t took = analyse();
+    EXPECT_GE(took, 4100u);  // the report is asked for at step 21
+    EXPECT_LT(took, 4700u);
     std::vector<std::pair<EmuMac, double>> expected = {
         {mac("02:a0:00:00:02:01"), standard_rate(1000)},
         {mac("02:a0:00:00:02:02"), standard_rate(90)},
@@ -145,11 +165,13 @@ TEST_F(Analysis, AStandardAnalysisFillsTheTableWithTheScenariosRates) {
     };
     EXPECT_EQ(table(), expected);
     EXPECT_EQ(expected[0].second, 27.095238095238088);
+    EXPECT_EQ(std::memcmp(ParameterMirror, AdapterRecord[0].bridge_address, 6), 0);
 }
 
 TEST_F(Analysis, AnExtendedAnalysisFillsTheTableWithRateClassesAndAges) {
     connect("extended.json");
-    extended_analysis();
+    ASSERT_EQ(ExtendedProtocol[0], 1);
+    EXPECT_GE(analyse(), 10000u);  // extended answers do not end it: the timer does
     EXPECT_EQ(AgeLimit, 30);
     // The station that left 10 counts before the start is still young; the one that left
     // 300 counts before is past the age limit.
@@ -160,39 +182,82 @@ TEST_F(Analysis, AnExtendedAnalysisFillsTheTableWithRateClassesAndAges) {
     };
     EXPECT_EQ(table(), expected);
 
-    // 25 seconds on (the station clock wraps meanwhile), the young one has aged out too.
-    drain(25000);
-    extended_analysis();
+    // Later (the station clock has wrapped meanwhile) the young one has aged out too.
+    pump_while([] { return true; }, 15000);
+    analyse();
     expected.pop_back();
     EXPECT_EQ(table(), expected);
 }
 
-TEST_F(Analysis, ANewKeyOnTheBridgeEmptiesTheNextAnalysisAndTheKeyOnAStationBringsItBack) {
+// The key flows of the Security and Advanced pages: a new key on the local bridge empties
+// the next analysis; adding a station by its device password and putting the key on it brings
+// it back. The bridge's EEPROM block confirms every change, so nothing is logged.
+TEST_F(Analysis, KeysSetByTheProgramsTransactionsDecideWhichStationsTheAnalysisFinds) {
     connect("home.json");
-    standard_analysis();
-    ASSERT_EQ(table().size(), 3u);
-
+    ASSERT_EQ(analyse() < 10000, true);
     const uint8_t* own = AdapterRecord[0].address;
-    uint8_t network_key[8];
-    std::memcpy(network_key, derive_key("NewHome-2024"), 8);
-    uint8_t frame[SET_NETWORK_KEY_LENGTH];
-    build_set_network_key(frame, own, BroadcastAddress, 1, network_key, 1, 0x40, 0x00, 0x01);
-    send_frame(0, frame, SET_NETWORK_KEY_LENGTH);
-    empty_table();
-    standard_analysis();
+    auto network_key = key_of("NewHome-2024");
+
+    set_network_key(0, own, BroadcastAddress, 1, network_key.data(), 1, 1, 0);
+    analyse();
     EXPECT_TRUE(table().empty());
 
-    uint8_t device_key[8];
-    std::memcpy(device_key, derive_key("ATTIC-0203"), 8);
-    const uint8_t attic[6] = {0x02, 0xa0, 0x00, 0x00, 0x02, 0x03};
-    build_set_network_key(frame, own, BroadcastAddress, 0, device_key, 1, 0x40, 0x01, 0x00);
-    send_frame(0, frame, SET_NETWORK_KEY_LENGTH);
-    build_set_network_key(frame, own, attic, 1, network_key, 0, 0, 0, 0);
-    send_frame(0, frame, SET_NETWORK_KEY_LENGTH);
-    empty_table();
-    standard_analysis();
-    std::vector<std::pair<EmuMac, double>> expected = {{record_mac(attic), standard_rate(420)}};
+    auto kitchen_key = key_of("KITCHEN-0201");
+    uint8_t random_key[8] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80};
+    uint8_t found[6] = {};
+    ASSERT_EQ(find_remote_device(kitchen_key.data(), random_key, found), 1);
+    EXPECT_EQ(record_mac(found), mac("02:a0:00:00:02:01"));
+
+    set_network_key(0, own, BroadcastAddress, 1, network_key.data(), 1, 0, 0);
+    uint8_t extended_found[6];
+    EXPECT_EQ(extended_find_remote_device(kitchen_key.data(), network_key.data(), extended_found),
+              0);
+    EXPECT_EQ(set_remote_key(kitchen_key.data(), network_key.data(), found), 1);
+    restore_bridge_keys(ParameterMirror + 6, network_key.data());
+    analyse();
+    std::vector<std::pair<EmuMac, double>> expected = {
+        {mac("02:a0:00:00:02:01"), standard_rate(1000)}};
     EXPECT_EQ(table(), expected);
+
+    // A password no device has: nobody is found, and the bridge's keys are put back.
+    auto nobody_key = key_of("NOBODY-0000");
+    EXPECT_EQ(find_remote_device(nobody_key.data(), random_key, found), 0);
+    restore_bridge_keys(ParameterMirror + 6, network_key.data());
+    analyse();
+    EXPECT_EQ(table(), expected);
+    EXPECT_FALSE(std::filesystem::exists("plc.log"));
+}
+
+TEST_F(Analysis, ABridgeWithBlankBlocksIsLoggedAndNeverMirrored) {
+    connect("home.json", {"blank 02:a0:00:00:01:01 both"});
+    analyse();
+    EXPECT_EQ(table().size(), 3u);
+    EXPECT_EQ(Bytes(ParameterMirror, ParameterMirror + 50), Bytes(50, 0));
+    std::ifstream log("plc.log");
+    std::string time_line, event_line;
+    ASSERT_TRUE(std::getline(log, time_line) && std::getline(log, event_line));
+    EXPECT_EQ(event_line.rfind("**EEPROM** ff ff ff ff ff ff", 0), 0u) << event_line;
+}
+
+TEST_F(Analysis, ABridgeThatFallsSilentLeavesTheTimerToEndTheAnalysis) {
+    connect("home.json");
+    std::string reply;
+    emulator_command("silent 02:a0:00:00:01:01 on", &reply);
+    EXPECT_GE(analyse(), 10000u);
+    EXPECT_TRUE(table().empty());
+}
+
+TEST_F(Analysis, TheExtendedBridgePutsTheKeyOnARemoteDevice) {
+    connect("extended.json");
+    auto network_key = key_of("NewTurbo-2024");
+    send_extended_set_key(0, AdapterRecord[0].address, BroadcastAddress, network_key.data());
+    auto turbo_key = key_of("TURBO-1201");
+    uint8_t found[6] = {};
+    ASSERT_EQ(extended_find_remote_device(turbo_key.data(), network_key.data(), found), 1);
+    EXPECT_EQ(record_mac(found), mac("02:a0:00:00:12:01"));
+    EmuKey key;
+    emulator_bridge_keys(mac("02:a0:00:00:12:01"), &key, nullptr);
+    EXPECT_EQ(Bytes(key.begin(), key.end()), Bytes(network_key.begin(), network_key.end()));
 }
 
 TEST_F(Integration, DiscoveryFindsTheBridgesOfEachScenario) {
@@ -303,32 +368,6 @@ TEST_F(Integration, TheProgramDerivesTheKeysTheBridgesDerive) {
         EmuKey emulated = emulator_derive_key(password);
         EXPECT_EQ(Bytes(program, program + 8), Bytes(emulated.begin(), emulated.end())) << password;
     }
-}
-
-TEST_F(Integration, KeysSetWithTheProgramsRequestsDecideWhoAnswers) {
-    use("home.json");
-    ASSERT_EQ(discover_bridges(), 1);
-    const uint8_t* own = AdapterRecord[0].address;
-    EXPECT_EQ(probe_repliers().size(), 4u);
-
-    // A new network key on the local bridge cuts the remote stations off.
-    uint8_t network_key[8];
-    std::memcpy(network_key, derive_key("NewHome-2024"), 8);
-    uint8_t frame[SET_NETWORK_KEY_LENGTH];
-    build_set_network_key(frame, own, BroadcastAddress, 1, network_key, 1, 0x40, 0x00, 0x01);
-    send_frame(0, frame, SET_NETWORK_KEY_LENGTH);
-    EXPECT_EQ(probe_repliers(), std::vector<EmuMac>{mac("02:a0:00:00:01:01")});
-
-    // The kitchen, reached through its device key under selector 0, takes it too.
-    uint8_t device_key[8];
-    std::memcpy(device_key, derive_key("KITCHEN-0201"), 8);
-    const uint8_t kitchen[6] = {0x02, 0xa0, 0x00, 0x00, 0x02, 0x01};
-    build_set_network_key(frame, own, BroadcastAddress, 0, device_key, 1, 0x40, 0x01, 0x00);
-    send_frame(0, frame, SET_NETWORK_KEY_LENGTH);
-    build_set_network_key(frame, own, kitchen, 1, network_key, 0, 0, 0, 0);
-    send_frame(0, frame, SET_NETWORK_KEY_LENGTH);
-    EXPECT_EQ(probe_repliers(),
-              (std::vector<EmuMac>{mac("02:a0:00:00:01:01"), record_mac(kitchen)}));
 }
 
 }  // namespace
