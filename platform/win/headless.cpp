@@ -358,6 +358,48 @@ int headless_focus_id() {
     return f->focus == f ? 0 : f->focus->id;
 }
 
+std::vector<HWND> headless_children(HWND parent) {
+    std::vector<HWND> out;
+    if (Window* w = window_from(parent); w != nullptr) {
+        for (Window* c : w->children) {
+            out.push_back(c->handle);
+        }
+    }
+    return out;
+}
+
+std::vector<HWND> headless_focus_ring() {
+    std::vector<HWND> out;
+    for (Window* w : focus_ring(front())) {
+        out.push_back(w->handle);
+    }
+    return out;
+}
+
+bool headless_bold(HWND control) {
+    Window* w = window_from(control);
+    return w != nullptr && w->font_weight >= FW_BOLD;
+}
+
+namespace {
+
+std::pair<int, int> size_of(const ImageResource* image) {
+    return image == nullptr ? std::pair<int, int>{0, 0}
+                            : std::pair<int, int>{image->width, image->height};
+}
+
+}  // namespace
+
+std::pair<int, int> headless_icon_size(HWND window, bool small) {
+    Window* w = window_from(window);
+    return w == nullptr ? std::pair<int, int>{0, 0} : size_of(small ? w->small_icon : w->icon);
+}
+
+std::pair<int, int> headless_image_size(HWND picture) {
+    Window* w = window_from(picture);
+    return w == nullptr ? std::pair<int, int>{0, 0} : size_of(w->image);
+}
+
 std::vector<std::string> headless_tabs() {
     std::vector<std::string> tabs;
     Window* sheet = window_from(headless_sheet());

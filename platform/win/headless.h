@@ -80,6 +80,14 @@ std::pair<size_t, size_t> headless_selection(HWND parent, int id);
 // The focused control of the window in front: its id, 0 for the sheet's tab row, -1 for none.
 int headless_focus_id();
 
+// Windows of registered classes and their controls.
+std::vector<HWND> headless_children(HWND parent);  // in creation order
+std::vector<HWND> headless_focus_ring();           // of the window in front, in tab order
+bool headless_bold(HWND control);
+// Size in pixels of a window's icon (small or large) and of a picture's image; 0 x 0: none.
+std::pair<int, int> headless_icon_size(HWND window, bool small);
+std::pair<int, int> headless_image_size(HWND picture);
+
 std::vector<std::string> headless_tabs();
 int headless_current_page();
 std::vector<int> headless_sheet_buttons();  // ids of the sheet's buttons, left to right

@@ -148,10 +148,9 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) 
         case WM_GETTEXTLENGTH:
             return static_cast<LRESULT>(w->text.size());
         case WM_SETICON: {
-            auto old = reinterpret_cast<LRESULT>(w->icon);
-            if (wparam == ICON_BIG || w->icon == nullptr) {
-                w->icon = reinterpret_cast<const ImageResource*>(lparam);
-            }
+            const ImageResource*& slot = wparam == ICON_SMALL ? w->small_icon : w->icon;
+            auto old = reinterpret_cast<LRESULT>(slot);
+            slot = reinterpret_cast<const ImageResource*>(lparam);
             window_changed(w);
             return old;
         }

@@ -106,10 +106,11 @@ struct Window {
     Window* focus = nullptr;
     bool modal_ended = false;
     INT_PTR modal_result = 0;
-    UINT box_type = 0;  // message boxes: MB_* of the box
-    const ImageResource* icon = nullptr;
-    const ImageResource* image = nullptr;  // pictures
-    int font_weight = FW_NORMAL;           // from WM_SETFONT
+    UINT box_type = 0;                          // message boxes: MB_* of the box
+    const ImageResource* icon = nullptr;        // ICON_BIG
+    const ImageResource* small_icon = nullptr;  // ICON_SMALL, shown in the caption
+    const ImageResource* image = nullptr;       // pictures
+    int font_weight = FW_NORMAL;                // from WM_SETFONT
 
     EditState edit;
     ProgressState progress;

@@ -2,6 +2,7 @@
 # The terminal frontend on the test sheet: the caption and the tabs share the top line in page
 # order, the sheet has OK and Cancel only, Tab reaches every control in tab order on every
 # page, a modal dialog ended by a timer closes by itself, and Cancel resets every created page.
+# A larger terminal centres it.
 # Usage: terminal_sheet_test.sh <window_test_sheet binary>
 source "$(dirname "$0")/tmux_lib.sh"
 log="$TMUX_WORK/log"
@@ -50,6 +51,18 @@ press Tab 201
 tmux_keys Enter
 wait_for "Scanning, please wait..."
 wait_gone "Scanning, please wait..."
+
+# A larger terminal centres the sheet again.
+export LC_ALL=C.UTF-8
+tmux -L "$TMUX_SOCKET" resize-window -x 100 -y 30
+for _ in $(seq 1 50); do
+    line=$(tmux_screen | grep -n -F "Test Sheet" | head -1) || true
+    [ "${line%%:*}" = 5 ] && break
+    sleep 0.1
+done
+text=${line#*:}
+prefix=${text%%┌*}
+[ "${line%%:*}" = 5 ] && [ "${#prefix}" = 12 ] || fail "after the resize the sheet starts at line ${line%%:*}, column ${#prefix}"
 
 tmux_keys Escape
 status=$(wait_exit)

@@ -16,13 +16,19 @@ if ! command -v tmux >/dev/null; then
     exit 77
 fi
 
-# tmux_start <command...>: runs the command in a fresh 80 x 24 pane. When it ends, its exit
-# status goes to $TMUX_WORK/status and the pane stays for inspection.
+# tmux_start <command...>: runs the command in a fresh pane, 80 x 24 unless TMUX_COLS and
+# TMUX_LINES say otherwise. When it ends, its exit status goes to $TMUX_WORK/status, and the
+# pane stays for inspection. A hang-up of the terminal does not stop the shell that records it.
 tmux_start() {
     local cmd
+    rm -f "$TMUX_WORK/status"
     cmd=$(printf '%q ' "$@")
-    tmux -L "$TMUX_SOCKET" -f /dev/null new-session -d -x 80 -y 24 \
-        "env LANG=C.UTF-8 TERM=xterm-256color $cmd; echo \$? > $TMUX_WORK/status; sleep 600"
+    tmux -L "$TMUX_SOCKET" -f /dev/null new-session -d -x "${TMUX_COLS:-80}" -y "${TMUX_LINES:-24}" \
+        "trap '' HUP; env LANG=C.UTF-8 TERM=xterm-256color $cmd 2>$TMUX_WORK/stderr; echo \$? > $TMUX_WORK/status; sleep 600"
+}
+
+tmux_stop() {
+    tmux -L "$TMUX_SOCKET" kill-server 2>/dev/null || true
 }
 
 tmux_screen() {

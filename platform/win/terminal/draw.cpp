@@ -267,6 +267,45 @@ void draw_image(Painter& p, const ImageResource* image, const CellRect& r, attr_
     }
 }
 
+// The colour that most cells of one half of an image's colour codes have.
+char dominant_code(const std::vector<std::string>& codes, bool right_half) {
+    int counts[128] = {};
+    for (const std::string& line : codes) {
+        size_t half = line.size() / 2;
+        for (size_t x = right_half ? half : 0; x < (right_half ? line.size() : half); ++x) {
+            unsigned char code = static_cast<unsigned char>(line[x]);
+            if (code < 128 && code != ' ') {
+                ++counts[code];
+            }
+        }
+    }
+    int best = ' ';
+    for (int c = 0; c < 128; ++c) {
+        if (counts[c] > counts[best]) {
+            best = c;
+        }
+    }
+    return static_cast<char>(best);
+}
+
+// A window icon in a caption: two cells, each in the colour that fills most of its half of the
+// picture; '*' on a terminal without colours.
+void draw_icon_cells(Painter& p, const ImageResource* icon, int col, int row) {
+    std::vector<std::string> lines = split_lines(icon->art);
+    auto marker = std::find(lines.begin(), lines.end(), "~");
+    std::vector<std::string> codes(marker == lines.end() ? lines.begin() : marker + 1, lines.end());
+    for (int half = 0; half < 2; ++half) {
+        char code = dominant_code(codes, half == 1);
+        short colour = color_of_code(static_cast<char>(tolower(code)));
+        if (p.ctx.color && colour >= 0) {
+            p.text(col + half, row, " ",
+                   COLOR_PAIR(static_cast<short>(PairCount + colour * 2 + 1)));
+        } else {
+            p.text(col + half, row, "*", A_BOLD);
+        }
+    }
+}
+
 bool bordered(const Window* w) {
     return (w->style & WS_BORDER) != 0 ||
            (w->ex_style & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE)) != 0 ||
@@ -505,11 +544,10 @@ void draw_frame(Painter& p, Window* root, const CellRect& f, bool front) {
     p.frame(f, front ? A_BOLD : A_NORMAL);
     std::string caption = root->text;
     int col = f.col + 2;
-    if (root->icon != nullptr) {
-        std::vector<std::string> icon = split_lines(root->icon->art);
-        std::string glyph = icon.empty() ? "*" : fit(icon.front(), 2);
-        p.text(col, f.row, glyph, A_BOLD);
-        col += static_cast<int>(glyph.size()) + 1;
+    if (const ImageResource* icon = root->small_icon != nullptr ? root->small_icon : root->icon;
+        icon != nullptr) {
+        draw_icon_cells(p, icon, col, f.row);
+        col += 3;
     }
     int room = f.width - (col - f.col) - 6;
     p.text(col, f.row, " " + fit(caption, std::max(0, room)) + " ", front ? A_BOLD : A_NORMAL);
