@@ -71,9 +71,9 @@ struct ImageResourceEntry {
 #define LW_RESOURCE_CONCAT2(a, b) a##b
 #define LW_RESOURCE_CONCAT(a, b) LW_RESOURCE_CONCAT2(a, b)
 #define DIALOG_RESOURCE(dialog) \
-    static const DialogResourceEntry LW_RESOURCE_CONCAT(dialog_resource_, __LINE__)(dialog)
+    static const DialogResourceEntry LW_RESOURCE_CONCAT(dialog_resource_, __COUNTER__)(dialog)
 #define IMAGE_RESOURCE(image) \
-    static const ImageResourceEntry LW_RESOURCE_CONCAT(image_resource_, __LINE__)(image)
+    static const ImageResourceEntry LW_RESOURCE_CONCAT(image_resource_, __COUNTER__)(image)
 
 // The binary header of a dialog template, in the two forms the property sheet's pre-create
 // callback may be handed. Both are packed on 16-bit boundaries, as in a resource file; the

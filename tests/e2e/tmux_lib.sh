@@ -2,14 +2,19 @@
 # would: type keys, read the screen. Source it, then call tmux_start.
 set -euo pipefail
 
-TMUX_SOCKET="lw-e2e-$$-$RANDOM"
 TMUX_WORK=$(mktemp -d)
+TMUX_RUNS=0
+TMUX_SOCKET=""
 
 tmux_cleanup() {
-    tmux -L "$TMUX_SOCKET" kill-server 2>/dev/null || true
+    local i
+    for i in $(seq 1 "$TMUX_RUNS"); do
+        tmux -L "lw-e2e-$$-$i" kill-server 2>/dev/null || true
+    done
     rm -rf "$TMUX_WORK"
 }
 trap tmux_cleanup EXIT
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND"' ERR
 
 if ! command -v tmux >/dev/null; then
     echo "tmux is not installed; skipping"
@@ -22,6 +27,9 @@ fi
 tmux_start() {
     local cmd
     rm -f "$TMUX_WORK/status"
+    # Each run has a server of its own: a server that was just killed may still hold its socket.
+    TMUX_RUNS=$((TMUX_RUNS + 1))
+    TMUX_SOCKET="lw-e2e-$$-$TMUX_RUNS"
     cmd=$(printf '%q ' "$@")
     tmux -L "$TMUX_SOCKET" -f /dev/null new-session -d -x "${TMUX_COLS:-80}" -y "${TMUX_LINES:-24}" \
         "trap '' HUP; env LANG=C.UTF-8 TERM=xterm-256color $cmd 2>$TMUX_WORK/stderr; echo \$? > $TMUX_WORK/status; sleep 600"

@@ -184,8 +184,13 @@ TEST(FivePageLayout, EveryPageFitsUnderTheTopLineAndAboveTheButtons) {
         for (size_t i = 0; i < p.count; ++i) {
             items.push_back(layout_item_of(p.controls[i]));
         }
-        std::vector<CellRect> cells = layout_cells(items, Units::DialogUnits);
+        std::vector<CellRect> cells = layout_cells(items, Units::DialogUnits, du_columns(p.cx));
         EXPECT_LE(layout_rows_needed(cells), 22);  // 24 lines less the top and bottom lines
+        for (size_t i = 0; i < cells.size(); ++i) {
+            if (items[i].cls == ControlClass::Button) {  // every label shows whole
+                EXPECT_GE(cells[i].width, items[i].text_length + 2) << p.controls[i].text;
+            }
+        }
         EXPECT_LE(du_columns(p.cx) + 2, 80);
         for (size_t i = 0; i < cells.size(); ++i) {
             for (size_t j = i + 1; j < cells.size(); ++j) {

@@ -348,13 +348,14 @@ void draw_edit(Painter& p, Window* w, const CellRect& box, bool focused) {
     }
     e.scroll = std::min(e.scroll, w->text.size());
     bool read_only = (w->style & ES_READONLY) != 0;
-    attr_t base = read_only ? A_NORMAL : A_UNDERLINE;
+    attr_t base = A_NORMAL;
     if (!window_accepts_input(w)) {
         base |= A_DIM;
     }
+    // The free part of a field that takes typing shows as '_', so it can be seen on any terminal.
     for (int x = 0; x < r.width; ++x) {
         size_t at = e.scroll + static_cast<size_t>(x);
-        char ch = at < w->text.size() ? w->text[at] : ' ';
+        char ch = at < w->text.size() ? w->text[at] : (read_only ? ' ' : '_');
         if ((w->style & ES_PASSWORD) != 0 && at < w->text.size()) {
             ch = '*';
         }
@@ -502,7 +503,7 @@ void draw_control(Painter& p, Window* c, const CellRect& r, bool front, Window* 
             draw_edit(p, c, r, focused);
             break;
         case ControlClass::Button:
-            draw_button_label(p, r, "[ " + strip_ampersand(c->text) + " ]", focused, enabled,
+            draw_button_label(p, r, button_label(c->text, r.width), focused, enabled,
                               (c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON);
             break;
         case ControlClass::GroupBox:
@@ -517,12 +518,13 @@ void draw_control(Painter& p, Window* c, const CellRect& r, bool front, Window* 
     }
 }
 
-void draw_children(Painter& p, Window* parent, int col, int row, bool front, Window* root) {
+void draw_children(Painter& p, Window* parent, int col, int row, int client_cols, bool front,
+                   Window* root) {
     std::vector<LayoutItem> items;
     for (Window* c : parent->children) {
         items.push_back(layout_item_of(c));
     }
-    std::vector<CellRect> cells = layout_cells(items, parent->units);
+    std::vector<CellRect> cells = layout_cells(items, parent->units, client_cols);
     // Group boxes first, so what they frame is drawn over their inside.
     for (int pass = 0; pass < 2; ++pass) {
         for (size_t i = 0; i < parent->children.size(); ++i) {
@@ -596,7 +598,7 @@ void draw_sheet(Painter& p, Window* sheet, const CellRect& f, bool front) {
         }
     }
     if (Window* page = sheet_page_window(sheet, sheet->sheet->current); page != nullptr) {
-        draw_children(p, page, f.col + g.page.col, f.row + g.page.row, front, sheet);
+        draw_children(p, page, f.col + g.page.col, f.row + g.page.row, g.page.width, front, sheet);
     }
     for (auto& [id, place] : g.buttons) {
         Window* b = window_child(sheet, id);
@@ -710,7 +712,7 @@ void draw_root(Window* root, DrawContext& ctx, bool front) {
             break;
         default:
             draw_frame(p, root, f, front);
-            draw_children(p, root, f.col + 1, f.row + 1, front, root);
+            draw_children(p, root, f.col + 1, f.row + 1, f.width - 2, front, root);
             break;
     }
 }

@@ -105,6 +105,43 @@ bool settle(const std::vector<LayoutItem>& items, std::vector<CellRect>& cells, 
     return moved;
 }
 
+// A button narrower than its label "[text]" widens, evenly on both sides, into free cells of its
+// rows: not over a neighbour (a blank column stays between them), out of its group box or out
+// of the client area.
+void grow_buttons(const std::vector<LayoutItem>& items, std::vector<CellRect>& cells,
+                  int client_cols) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        CellRect& b = cells[i];
+        int missing = items[i].text_length + 2 - b.width;
+        if (items[i].cls != ControlClass::Button || missing <= 0) {
+            continue;
+        }
+        int low = 0;
+        int high = client_cols;
+        for (size_t j = 0; j < items.size(); ++j) {
+            const CellRect& o = cells[j];
+            if (i == j) {
+                continue;
+            }
+            if (is_box(items[j]) && inside(items[i], items[j])) {
+                low = std::max(low, o.col + 1);
+                high = std::min(high, o.right() - 1);
+            } else if (o.row < b.bottom() && b.row < o.bottom()) {
+                if (o.right() <= b.col) {
+                    low = std::max(low, o.right() + 1);
+                } else if (o.col >= b.right()) {
+                    high = std::min(high, o.col - 1);
+                }
+            }
+        }
+        int left = std::min(missing / 2, std::max(0, b.col - low));
+        int right = std::min(missing - left, std::max(0, high - b.right()));
+        left = std::min(missing - right, std::max(0, b.col - low));
+        b.col -= left;
+        b.width += left + right;
+    }
+}
+
 std::string strip_ampersand(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -119,12 +156,29 @@ std::string strip_ampersand(const std::string& text) {
 }  // namespace
 
 LayoutItem layout_item_of(const Window* control) {
-    return LayoutItem{control->x,  control->y,   control->cx,
-                      control->cy, control->cls, control->style};
+    return LayoutItem{control->x,
+                      control->y,
+                      control->cx,
+                      control->cy,
+                      control->cls,
+                      control->style,
+                      static_cast<int>(strip_ampersand(control->text).size())};
 }
 
 LayoutItem layout_item_of(const ControlTemplate& t) {
-    return LayoutItem{t.x, t.y, t.cx, t.cy, control_class_of(t.class_name, t.style), t.style};
+    std::string text = t.text == nullptr ? "" : t.text;
+    return LayoutItem{t.x,
+                      t.y,
+                      t.cx,
+                      t.cy,
+                      control_class_of(t.class_name, t.style),
+                      t.style,
+                      static_cast<int>(strip_ampersand(text).size())};
+}
+
+std::string button_label(const std::string& text, int width) {
+    std::string plain = strip_ampersand(text);
+    return static_cast<int>(plain.size()) + 4 <= width ? "[ " + plain + " ]" : "[" + plain + "]";
 }
 
 int du_columns(int du) {
@@ -139,7 +193,8 @@ int px_rows(int px) {
     return round_div(px, 16);
 }
 
-std::vector<CellRect> layout_cells(const std::vector<LayoutItem>& items, Units units) {
+std::vector<CellRect> layout_cells(const std::vector<LayoutItem>& items, Units units,
+                                   int client_cols) {
     std::vector<CellRect> cells;
     for (const LayoutItem& item : items) {
         cells.push_back(first_guess(item, units, single_line(item, units)));
@@ -147,6 +202,7 @@ std::vector<CellRect> layout_cells(const std::vector<LayoutItem>& items, Units u
     // Every pass only moves things down or grows boxes, so this ends; the bound is a guard.
     for (size_t pass = 0; pass < 4 * items.size() + 4 && settle(items, cells, units); ++pass) {
     }
+    grow_buttons(items, cells, client_cols);
     // Left edges round down and right edges to the nearest column, which gives text the room it
     // needs; where that makes two neighbours on a row touch, the left one gives way.
     for (size_t i = 0; i < items.size(); ++i) {
@@ -226,7 +282,8 @@ SheetGeometry sheet_geometry(Window* sheet) {
         }
         page_cols = std::max(page_cols, du_columns(t.cx));
         page_rows =
-            std::max(page_rows, layout_rows_needed(layout_cells(items, Units::DialogUnits)));
+            std::max(page_rows,
+                     layout_rows_needed(layout_cells(items, Units::DialogUnits, du_columns(t.cx))));
     }
     int tabs_width = 0;
     for (const SheetPage& p : sheet->sheet->pages) {

@@ -32,13 +32,17 @@ struct LayoutItem {
     int x, y, cx, cy;
     ControlClass cls;
     DWORD style;
+    int text_length = 0;  // buttons grow to show their text where there is room
 };
 
 LayoutItem layout_item_of(const Window* control);
 LayoutItem layout_item_of(const ControlTemplate& t);
 
-// Cell rectangles of the items, relative to the client area, in the same order.
-std::vector<CellRect> layout_cells(const std::vector<LayoutItem>& items, Units units);
+// Cell rectangles of the items, relative to a client area `client_cols` wide, in the same order.
+std::vector<CellRect> layout_cells(const std::vector<LayoutItem>& items, Units units,
+                                   int client_cols = 1 << 20);
+// The label of a button as drawn: "[ text ]", or "[text]" where that does not fit.
+std::string button_label(const std::string& text, int width);
 // Rows a client area needs for its items (the bottom of the lowest one).
 int layout_rows_needed(const std::vector<CellRect>& cells);
 
