@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/replace_file.h"
 #include "app/state.h"
 #include "keys/passwords.h"
 
@@ -55,18 +56,6 @@ ssize_t read_whole_file(const char* name, uint8_t* buffer, size_t capacity) {
     return static_cast<ssize_t>(total);
 }
 
-bool write_all(int fd, const uint8_t* bytes, size_t length) {
-    while (length > 0) {
-        ssize_t n = write(fd, bytes, length);
-        if (n <= 0) {
-            return false;
-        }
-        bytes += n;
-        length -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 size_t encode_settings_image(const uint8_t* image, size_t size, uint8_t* file) {
@@ -103,18 +92,9 @@ int read_settings_file() {
     return 1;
 }
 
-// Written beside the old file and renamed over it, so that a failed or interrupted save leaves
-// the previous settings whole. The file holds passwords: only its owner may read it.
+// The file holds passwords: only its owner may read it. A failed save is not reported; the
+// previous file then stays whole.
 void save_settings() {
     size_t length = encode_settings_image(image_bytes(), SETTINGS_IMAGE_SIZE, FileBuffer);
-    char temporary[] = "wizard.data.XXXXXX";
-    int fd = mkstemp(temporary);
-    if (fd < 0) {
-        return;
-    }
-    bool written = fchmod(fd, 0600) == 0 && write_all(fd, FileBuffer, length) && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    if (!written || rename(temporary, SETTINGS_FILE_NAME) != 0) {
-        unlink(temporary);
-    }
+    replace_file(SETTINGS_FILE_NAME, FileBuffer, length, 0600);
 }

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/replace_file.h"
 #include "app/state.h"
 #include "transport/adapters.h"
 
@@ -154,33 +155,12 @@ size_t append_text(size_t at, const char* text, size_t length) {
     return at;
 }
 
-bool write_all(int fd, const char* bytes, size_t length) {
-    while (length > 0) {
-        ssize_t n = write(fd, bytes, length);
-        if (n <= 0) {
-            return false;
-        }
-        bytes += n;
-        length -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Written beside the old log and renamed over it: a log that cannot be written loses the new
 // event but never the old ones.
 void replace_log(const char* bytes, size_t length) {
-    char temporary[] = "plc.log.XXXXXX";
-    int fd = mkstemp(temporary);
-    if (fd < 0) {
-        return;
-    }
     struct stat old {};
     mode_t mode = stat(EVENT_LOG_FILE_NAME, &old) == 0 ? (old.st_mode & 0777) : 0644;
-    bool written = fchmod(fd, mode) == 0 && write_all(fd, bytes, length) && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    if (!written || rename(temporary, EVENT_LOG_FILE_NAME) != 0) {
-        unlink(temporary);
-    }
+    replace_file(EVENT_LOG_FILE_NAME, bytes, length, mode);
 }
 
 }  // namespace
