@@ -139,11 +139,9 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR template_name, HWND owner, DLGPROC pro
 }
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {
+    // Only a modal dialog ends this way; a sheet ends with its own buttons.
     Window* w = window_from(dialog);
-    if (w != nullptr && w->kind != WindowKind::Dialog) {
-        w = window_root(w);
-    }
-    if (w == nullptr || w->parent != nullptr) {
+    if (w == nullptr || w->kind != WindowKind::Dialog) {
         return FALSE;
     }
     w->modal_ended = true;

@@ -26,7 +26,7 @@ struct HeadlessOptions {
     int screen_height = 384;
     // Virtual time after which a modal loop still waiting is a test that never ends: the run
     // stops with a message.
-    uint64_t give_up_at = 24ull * 3600 * 1000;
+    uint64_t give_up_at = 3600ull * 1000;
     bool transcript = false;
 };
 

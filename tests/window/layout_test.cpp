@@ -19,6 +19,7 @@ TEST(WrapText, BreaksAtBlanksAndKeepsBlanksInsideALine) {
         {"A Device. \nPlease", 40, {"A Device.", "Please"}},
         {"abcdefghij", 4, {"abcd", "efgh", "ij"}},
         {"", 10, {""}},
+        {"one\r\ntwo", 10, {"one", "two"}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(wrap_text(c.text, c.width), c.lines) << c.text;

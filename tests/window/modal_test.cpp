@@ -63,6 +63,42 @@ TEST_F(Modal, DialogEndedFromATimerCallbackReturnsToThePage) {
     EXPECT_NE(std::find(SheetLog.begin(), SheetLog.end(), "dialog ended at 1200"), SheetLog.end());
 }
 
+TEST_F(Modal, EndDialogEndsOnlyDialogs) {
+    headless_at(100, [] {
+        EXPECT_FALSE(EndDialog(headless_sheet(), 1));
+        EXPECT_FALSE(EndDialog(headless_page(0), 1));
+        EXPECT_FALSE(EndDialog(nullptr, 1));
+        headless_cancel();
+    });
+    EXPECT_EQ(run_test_sheet(PSH_NOAPPLYNOW), 0);
+}
+
+TEST_F(Modal, TranscriptRecordsWindowsInputAndTexts) {
+    HeadlessOptions options;
+    options.transcript = true;
+    headless_use(options);
+    OnCommand = [](HWND page, int id) {
+        if (id == AlphaGo) {
+            SetDlgItemTextA(page, AlphaStatus, "Working");
+            MessageBoxA(page, "Done.", "Result", MB_OK);
+        }
+    };
+    headless_at(100, [] { headless_press(AlphaGo); });
+    headless_at(200, [] { headless_dismiss(); });
+    headless_at(300, [] { headless_ok(); });
+    run_test_sheet(PSH_NOAPPLYNOW);
+    const std::vector<std::string> expected = {"0 shown sheet \"Test Sheet\"",
+                                               "100 press 101",
+                                               "100 text 102 := \"Working\"",
+                                               "100 shown message box \"Result\"",
+                                               "100   text \"Done.\"",
+                                               "200 press 1",
+                                               "200 closed message box \"Result\"",
+                                               "300 press 1",
+                                               "300 closed sheet \"Test Sheet\""};
+    EXPECT_EQ(headless_transcript(), expected);
+}
+
 TEST_F(Modal, MissingTemplateGivesMinusOne) {
     EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(4242), nullptr, scan_proc, 0), -1);
 }

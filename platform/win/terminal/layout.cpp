@@ -234,6 +234,9 @@ std::vector<std::string> wrap_text(const std::string& text, int width) {
     for (;;) {
         size_t end = text.find('\n', start);
         std::string paragraph = text.substr(start, end == std::string::npos ? end : end - start);
+        if (!paragraph.empty() && paragraph.back() == '\r') {
+            paragraph.pop_back();  // a CR LF line end
+        }
         std::string line;
         size_t i = 0;
         while (i < paragraph.size()) {
@@ -345,6 +348,11 @@ MessageBoxGeometry message_box_geometry(Window* box, int screen_cols, int screen
     int text_width = std::clamp(screen_cols - 6 - g.text_col, 20, 60);
     std::string text = box->children.empty() ? "" : box->children.front()->text;
     g.lines = wrap_text(text, text_width);
+    // A text taller than the screen keeps its first lines; the buttons stay in view.
+    size_t max_lines = static_cast<size_t>(std::max(1, screen_rows - 5));
+    if (g.lines.size() > max_lines) {
+        g.lines.resize(max_lines);
+    }
     int widest = 0;
     for (const std::string& line : g.lines) {
         widest = std::max(widest, static_cast<int>(line.size()));

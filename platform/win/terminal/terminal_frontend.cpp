@@ -46,8 +46,9 @@ class Terminal : public Frontend {
   public:
     void shown(Window* w) override {
         start();
+        // The program's first window must fit; later ones are drawn as far as they fit.
         CellRect f = root_frame(w, COLS, LINES);
-        if (f.width > COLS || f.height > LINES) {
+        if (window_stack().size() == 1 && (f.width > COLS || f.height > LINES)) {
             stop();
             std::fprintf(stderr,
                          "%s: the terminal has %d columns and %d lines; this window needs at "
