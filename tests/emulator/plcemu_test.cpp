@@ -66,6 +66,18 @@ Child start_plcemu(const std::vector<std::string>& args, const std::string& outp
     return {pid, pipe_fds[1]};
 }
 
+// Waits up to 10 s of real time until `output` holds `text` (plcemu saying it is ready).
+bool wait_for_output(const std::string& output, const std::string& text) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < end) {
+        if (slurp(output).find(text) != std::string::npos) {
+            return true;
+        }
+        usleep(20 * 1000);
+    }
+    return false;
+}
+
 int wait_exit(pid_t pid) {
     int status = 0;
     waitpid(pid, &status, 0);
@@ -141,7 +153,7 @@ class VethPair : public ::testing::Test {
         return fd;
     }
 
-    // Sends `frame` every 250 ms until a frame comes back or 5 s have passed; then collects
+    // Sends `frame` every second until a frame comes back or 5 s have passed; then collects
     // what else arrives within `settle_ms`.
     std::vector<Bytes> exchange(Bytes frame, int settle_ms = 300) {
         std::copy(own.begin(), own.end(), frame.begin() + 6);
@@ -149,7 +161,7 @@ class VethPair : public ::testing::Test {
         auto start = std::chrono::steady_clock::now();
         while (got.empty() && std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
             send(socket_fd, frame.data(), frame.size(), 0);
-            got = collect(250);
+            got = collect(1000);
         }
         if (!got.empty()) {
             std::vector<Bytes> more = collect(settle_ms);
@@ -187,6 +199,9 @@ TEST_F(VethPair, AnswersDiscoveryTakesCommandsAndStopsOnSigterm) {
     Child c = start_plcemu(
         {"--scenario", std::string(SCENARIO_DIR) + "/home.json", "--interface", plc_if, "--log"},
         output, plc_ns);
+    // Requests sent before plcemu listens would be lost and sent again, and a late answer to
+    // the first would then come on top of the answer to the second.
+    ASSERT_TRUE(wait_for_output(output, "plcemu: running")) << slurp(output);
 
     std::vector<Bytes> answers = exchange(bridge_report_request(EmuMac{}, 204));
     ASSERT_EQ(answers.size(), 1u) << slurp(output);
