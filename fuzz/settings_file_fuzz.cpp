@@ -7,12 +7,12 @@
 #include <cstring>
 #include <vector>
 
-#include "app/settings_file.h"
 #include "app/state.h"
+#include "app/text_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> image(SETTINGS_IMAGE_SIZE);
-    size_t rebuilt = decode_settings_image(data, size, image.data(), image.size());
+    size_t rebuilt = text_mode_decode(data, size, image.data(), image.size());
     if (rebuilt > image.size() || rebuilt > size) {
         __builtin_trap();
     }
@@ -22,9 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     std::vector<uint8_t> file(2 * n);
-    size_t length = encode_settings_image(data, n, file.data());
+    size_t length = text_mode_encode(data, n, file.data());
     std::vector<uint8_t> back(n);
-    if (decode_settings_image(file.data(), length, back.data(), n) != n ||
+    if (text_mode_decode(file.data(), length, back.data(), n) != n ||
         std::memcmp(back.data(), data, n) != 0) {
         __builtin_trap();
     }

@@ -7,16 +7,14 @@
 // continued by the next event's time line.
 #include "protocol/event_log.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "app/replace_file.h"
 #include "app/state.h"
+#include "app/text_file.h"
 #include "transport/adapters.h"
 
 uint8_t ParameterMirror[PARAMETER_BLOCK_SIZE];
@@ -60,42 +58,6 @@ bool block_received() {
     return ReceivedFrameLength >= static_cast<int>(PARAMETER_BLOCK_DATA + PARAMETER_BLOCK_SIZE);
 }
 
-size_t read_file(const char* name, uint8_t* buffer, size_t capacity) {
-    // Without blocking on a pipe of that name; only a regular file holds a log.
-    int fd = open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return 0;
-    }
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        return 0;
-    }
-    size_t total = 0;
-    while (total < capacity) {
-        ssize_t n = read(fd, buffer + total, capacity - total);
-        if (n <= 0) {
-            break;  // end of file, or a read error: keep what came before it
-        }
-        total += static_cast<size_t>(n);
-    }
-    close(fd);
-    return total;
-}
-
-// Text-mode reading: CR LF becomes LF; every other byte stays itself.
-size_t translate_line_ends(const uint8_t* bytes, size_t length, char* text, size_t capacity) {
-    size_t in = 0;
-    size_t out = 0;
-    while (in < length && out < capacity) {
-        if (bytes[in] == '\r' && in + 1 < length && bytes[in + 1] == '\n') {
-            ++in;
-        }
-        text[out++] = static_cast<char>(bytes[in++]);
-    }
-    return out;
-}
-
 // Splits the text into lines of at most 199 characters; returns how many (at most 48).
 int split_lines(size_t text_length) {
     int count = 0;
@@ -116,8 +78,12 @@ int split_lines(size_t text_length) {
 }
 
 int read_log_lines() {
-    size_t bytes = read_file(EVENT_LOG_FILE_NAME, FileBytes, sizeof FileBytes);
-    size_t text = translate_line_ends(FileBytes, bytes, Text, sizeof Text);
+    ssize_t bytes = read_regular_file(EVENT_LOG_FILE_NAME, FileBytes, sizeof FileBytes);
+    if (bytes < 0) {
+        return 0;  // no log, or none that can be read: the new one starts empty
+    }
+    size_t text = text_mode_decode(FileBytes, static_cast<size_t>(bytes),
+                                   reinterpret_cast<uint8_t*>(Text), sizeof Text);
     return split_lines(text);
 }
 
@@ -146,13 +112,8 @@ void format_event_line(int kind, int try_number, const uint8_t* frame, char* lin
 
 // Text-mode writing: every LF goes out as CR LF.
 size_t append_text(size_t at, const char* text, size_t length) {
-    for (size_t i = 0; i < length; ++i) {
-        if (text[i] == '\n') {
-            Output[at++] = '\r';
-        }
-        Output[at++] = text[i];
-    }
-    return at;
+    return at + text_mode_encode(reinterpret_cast<const uint8_t*>(text), length,
+                                 reinterpret_cast<uint8_t*>(Output) + at);
 }
 
 // Written beside the old log and renamed over it: a log that cannot be written loses the new
