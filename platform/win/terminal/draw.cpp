@@ -150,17 +150,6 @@ struct Painter {
     }
 };
 
-std::string strip_ampersand(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '&' && i + 1 < text.size()) {
-            ++i;
-        }
-        out += text[i];
-    }
-    return out;
-}
-
 std::string fit(const std::string& s, int width) {
     if (width <= 0) {
         return "";

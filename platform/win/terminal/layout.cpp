@@ -142,6 +142,8 @@ void grow_buttons(const std::vector<LayoutItem>& items, std::vector<CellRect>& c
     }
 }
 
+}  // namespace
+
 std::string strip_ampersand(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -152,8 +154,6 @@ std::string strip_ampersand(const std::string& text) {
     }
     return out;
 }
-
-}  // namespace
 
 LayoutItem layout_item_of(const Window* control) {
     return LayoutItem{control->x,

@@ -74,6 +74,10 @@ struct MessageBoxGeometry {
 };
 MessageBoxGeometry message_box_geometry(Window* box, int screen_cols, int screen_rows);
 
+// A control's text as shown: "&" marks the next character as its keyboard mnemonic and is not
+// drawn itself.
+std::string strip_ampersand(const std::string& text);
+
 // Word-wraps `text` into lines of at most `width` columns; '\n' breaks a line. Blanks where a
 // line breaks are dropped, blanks inside a line are kept as they are.
 std::vector<std::string> wrap_text(const std::string& text, int width);
