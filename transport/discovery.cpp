@@ -111,42 +111,49 @@ int wait_for_bridge(int adapter, uint32_t timeout_ms) {
     return found;
 }
 
+namespace {
+
+int send_eeprom_request(int adapter) {
+    return send_parameter_request(adapter, AdapterRecord[adapter].address, BroadcastAddress, 0x00);
+}
+
+// One probe pass of discovery: up to `attempts` requests, each followed by a wait of
+// 50 + wait_step × attempt ms that a frame from the bridge to itself ends at once. The pass is
+// counted in missed_probes, which both kinds of pass share: true when this was the unanswered
+// pass that `attempts` counted passes before it make (missed_probes back to 0); otherwise one
+// more pass is counted, so an answered pass leaves it at 1.
+bool probe_pass_missed(int adapter, int attempts, uint32_t wait_step, int (*send)(int)) {
+    AdapterRecordEntry& record = AdapterRecord[adapter];
+    int answered = 0;
+    for (int i = 0; i < attempts && answered == 0; ++i) {
+        send(adapter);
+        if (wait_for_bridge(adapter, 50 + wait_step * static_cast<uint32_t>(i)) == 1) {
+            record.missed_probes = 0;
+            answered = 1;
+        }
+    }
+    if (answered == 0 && record.missed_probes == attempts) {
+        record.missed_probes = 0;
+        return true;
+    }
+    ++record.missed_probes;
+    return false;
+}
+
+}  // namespace
+
 int probe_bridges() {
     for (int a = 0; a < AdapterCount; ++a) {
-        AdapterRecordEntry& record = AdapterRecord[a];
-        int answered = 0;
-        for (int j = 0; j < DISCOVERY_ATTEMPTS && answered == 0; ++j) {
-            send_discovery_request(a);
-            if (wait_for_bridge(a, 50 + 400 * static_cast<uint32_t>(j)) == 1) {
-                record.missed_probes = 0;
-                answered = 1;
-            }
-        }
-        if (answered == 0 && record.missed_probes == DISCOVERY_ATTEMPTS) {
-            record.missed_probes = 0;
-            record.bridge_present = 0;
-        } else {
-            ++record.missed_probes;
+        if (probe_pass_missed(a, DISCOVERY_ATTEMPTS, 400, send_discovery_request)) {
+            AdapterRecord[a].bridge_present = 0;
         }
     }
     return 1;
 }
 
 int probe_parameter_block(int adapter) {
-    AdapterRecordEntry& record = AdapterRecord[adapter];
-    int answered = 0;
-    for (int i = 0; i < PARAMETER_ATTEMPTS && answered == 0; ++i) {
-        send_parameter_request(adapter, record.address, BroadcastAddress, 0x00);
-        if (wait_for_bridge(adapter, 50 + 4 * static_cast<uint32_t>(i)) == 1) {
-            record.missed_probes = 0;
-            answered = 1;
-        }
-    }
-    if (answered == 0 && record.missed_probes == PARAMETER_ATTEMPTS) {
-        record.missed_probes = 0;
-        record.status_answered = 0;
-    } else {
-        ++record.missed_probes;
+    if (probe_pass_missed(adapter, PARAMETER_ATTEMPTS, 4, send_eeprom_request)) {
+        AdapterRecord[adapter].status_answered = 0;
     }
     return 1;
 }
